@@ -26,6 +26,11 @@ struct Step {
     std::string bytes;
     std::size_t pieceSize = 0;
     std::chrono::milliseconds interval{0};
+
+    bool operator==(const Step& other) const {
+        return kind == other.kind && bytes == other.bytes && pieceSize == other.pieceSize &&
+               interval == other.interval;
+    }
 };
 using Script = std::vector<Step>;
 

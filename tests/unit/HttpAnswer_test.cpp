@@ -46,6 +46,12 @@ std::string ReadWholeBody(AnswerReader& reader, std::vector<std::size_t>* pieceS
     return body;
 }
 
+AnswerHeader HeaderOf(const std::string& answer) {
+    MemoryStream stream({answer});
+    AnswerReader reader(stream);
+    return reader.ReadHeader();
+}
+
 TEST(StatusLine, IsTheSecondWordOfAnHttpLine) {
     const std::vector<std::pair<std::string, std::optional<int>>> cases = {
         {"HTTP/1.0 200 OK", 200},           {"HTTP/1.1 404 Not Found", 404},
@@ -149,9 +155,7 @@ TEST(AnswerReader, MarksAStageForEveryHeaderLineAndEveryBodyRead) {
 }
 
 TEST(AnswerReader, StopsAtAFirstLineThatIsNoStatusLine) {
-    MemoryStream stream({"<html>hello</html>\r\nHTTP/1.0 200 OK\r\n\r\n"});
-    AnswerReader reader(stream);
-    const AnswerHeader header = reader.ReadHeader();
+    const AnswerHeader header = HeaderOf("<html>hello</html>\r\nHTTP/1.0 200 OK\r\n\r\n");
     EXPECT_FALSE(header.status);
     EXPECT_FALSE(header.Readable());
 }
@@ -159,24 +163,18 @@ TEST(AnswerReader, StopsAtAFirstLineThatIsNoStatusLine) {
 TEST(AnswerReader, TakesAnEndedOrCutOffAnswerAsUnreadable) {
     const std::vector<std::string> answers = {"", "HTTP/1.0 200 OK",
                                               "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n"};
-    for (const std::string& answer : answers) {
-        MemoryStream stream({answer});
-        AnswerReader reader(stream);
-        EXPECT_FALSE(reader.ReadHeader().Readable()) << answer;
-    }
+    for (const std::string& answer : answers)
+        EXPECT_FALSE(HeaderOf(answer).Readable()) << answer;
 }
 
 TEST(AnswerReader, KeepsTheFirstOfEqualLengthsAndFlagsDifferentOnes) {
-    MemoryStream same(
-        {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: abc\r\nContent-Length: 4\r\n\r\n"});
-    AnswerReader sameReader(same);
-    const AnswerHeader sameHeader = sameReader.ReadHeader();
+    const AnswerHeader sameHeader =
+        HeaderOf("HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: abc\r\nContent-Length: 4\r\n\r\n");
     EXPECT_EQ(sameHeader.contentLength, 4);
     EXPECT_TRUE(sameHeader.Readable());
 
-    MemoryStream different({"HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: 5\r\n\r\n"});
-    AnswerReader differentReader(different);
-    const AnswerHeader differentHeader = differentReader.ReadHeader();
+    const AnswerHeader differentHeader =
+        HeaderOf("HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: 5\r\n\r\n");
     EXPECT_TRUE(differentHeader.conflictingLengths);
     EXPECT_FALSE(differentHeader.Readable());
 }
