@@ -10,7 +10,6 @@
 
 namespace qx {
 
-struct AnswerHeader;
 class AnswerReader;
 struct HttpUrl;
 

@@ -190,7 +190,12 @@ std::size_t Socket::Receive(char* buffer, std::size_t size, const Deadline& dead
         const int error = ::WSAGetLastError();
         if (error != WSAEWOULDBLOCK)
             throw NetworkError(WinsockMessage("Receiving failed", error));
-        WaitFor(handle_, readinessEvent_, FD_READ | FD_CLOSE, -1, deadline, idle);
+        // A reset shows as FD_CLOSE with an error; the next recv may report
+        // it only as the end of the stream.
+        const int closeError =
+            WaitFor(handle_, readinessEvent_, FD_READ | FD_CLOSE, FD_CLOSE_BIT, deadline, idle);
+        if (closeError != 0)
+            throw NetworkError(WinsockMessage("The connection was broken", closeError));
     }
 }
 
