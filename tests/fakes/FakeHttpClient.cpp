@@ -16,6 +16,12 @@ FakeAnswer FakeAnswer::Document(std::string body, int status) {
     return answer;
 }
 
+FakeAnswer FakeAnswer::Unreachable() {
+    FakeAnswer answer;
+    answer.unreachable = true;
+    return answer;
+}
+
 void FakeHttpClient::Get(const std::string& url) {
     requests_.push_back({url, InputFileMode, Body, TimeOut});
     if (answers_.empty()) {

@@ -30,6 +30,7 @@ struct FakeAnswer {
     std::map<std::size_t, std::function<void()>> atPiece;
 
     static FakeAnswer Document(std::string body, int status = 200);
+    static FakeAnswer Unreachable();
 };
 
 // The HTTP client component, playing scripted answers as the real one reports

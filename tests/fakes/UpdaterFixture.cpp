@@ -10,6 +10,10 @@
 
 namespace qx::fakes {
 
+std::string Stamped(const std::string& message) {
+    return "[3/18 6:5:9] " + message;
+}
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "qxntupd-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)

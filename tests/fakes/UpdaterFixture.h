@@ -17,6 +17,9 @@ namespace qx::fakes {
 // An instruction file: the magic line, then `lines`, each ended by CR LF.
 std::string InstructionFile(std::initializer_list<std::string_view> lines);
 
+// An error-log line written at the fixture's clock time, 6:05:09 on 18 March.
+std::string Stamped(const std::string& message);
+
 // A fresh directory below the system's temporary directory, removed with
 // everything in it at the end.
 class TempDir {

@@ -12,25 +12,16 @@ namespace {
 
 using qx::BoxAnswer;
 using qx::fakes::FakeAnswer;
+using qx::fakes::Stamped;
 namespace texts = qx::texts;
 
 const char kUrl[] = "http://example.test/files/a.dat";
-
-std::string Stamped(const std::string& message) {
-    return "[3/18 6:5:9] " + message;
-}
 
 FakeAnswer Answer(int status, std::int32_t contentLength, std::vector<std::string> pieces) {
     FakeAnswer answer;
     answer.status = status;
     answer.contentLength = contentLength;
     answer.pieces = std::move(pieces);
-    return answer;
-}
-
-FakeAnswer Unreachable() {
-    FakeAnswer answer;
-    answer.unreachable = true;
     return answer;
 }
 
@@ -138,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         FetchCase{"Unreachable",
                   Before::Idle,
-                  Unreachable(),
+                  FakeAnswer::Unreachable(),
                   std::nullopt,
                   {Stamped(texts::kErrorHttpComponent)},
                   false,

@@ -8,6 +8,7 @@
 namespace {
 
 using qx::BoxAnswer;
+using qx::fakes::Stamped;
 namespace texts = qx::texts;
 
 struct CodeCase {
@@ -22,7 +23,7 @@ TEST_P(ErrorCode, ChoosesItsMessage) {
 
     form_.WriteErrorLog(GetParam().code);
 
-    EXPECT_EQ(window_.ErrorLines(), std::vector<std::string>{"[3/18 6:5:9] " + GetParam().message});
+    EXPECT_EQ(window_.ErrorLines(), std::vector<std::string>{Stamped(GetParam().message)});
     EXPECT_TRUE(window_.StatusLog().empty());
 }
 

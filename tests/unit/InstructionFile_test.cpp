@@ -12,6 +12,7 @@ using qx::BoxAnswer;
 using qx::BoxStyle;
 using qx::fakes::FakeAnswer;
 using qx::fakes::MessageBox;
+using qx::fakes::Stamped;
 namespace texts = qx::texts;
 
 const std::string kMagic = texts::kMagicLine;
@@ -103,8 +104,7 @@ TEST_P(MagicLine, MustStandAloneOnAnyLine) {
         EXPECT_EQ(window_.Boxes(), kUpToDate);
         EXPECT_TRUE(form_.LaunchRequested);
     } else {
-        EXPECT_EQ(window_.ErrorLines(),
-                  std::vector<std::string>{"[3/18 6:5:9] " + std::string(texts::kErrorNoMagicLine)});
+        EXPECT_EQ(window_.ErrorLines(), std::vector<std::string>{Stamped(texts::kErrorNoMagicLine)});
         EXPECT_TRUE(window_.Boxes().empty());
         EXPECT_FALSE(form_.LaunchRequested);
     }

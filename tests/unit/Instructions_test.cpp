@@ -11,6 +11,7 @@
 namespace {
 
 using qx::fakes::FakeAnswer;
+using qx::fakes::Stamped;
 namespace texts = qx::texts;
 
 std::string S(const char* text) {
@@ -179,7 +180,7 @@ TEST_F(Instructions, AFailedDownloadEndsTheWalkAfterItsCommand) {
         ExpandAll({S(texts::kStatusDownloading) + "http://h/a", S(texts::kStatusUpdated) + "$EXEa.dat",
                    S(texts::kStatusDownloading) + "http://h/b", S(texts::kStatusFailed) + "$EXEb.dat"}));
     EXPECT_EQ(window_.ErrorLines(),
-              std::vector<std::string>{"[3/18 6:5:9] " + S(texts::kErrorDocumentNotFetched) + "http://h/b"});
+              std::vector<std::string>{Stamped(texts::kErrorDocumentNotFetched + std::string("http://h/b"))});
     EXPECT_EQ(form_.UpdatedCount, 1);
     EXPECT_EQ(form_.FailedCount, 1);
     EXPECT_EQ(form_.InstructionUrl, "");
@@ -201,7 +202,7 @@ TEST_F(Instructions, TheDownloadLineComesBeforeTheErrorLine) {
         kinds.push_back(event.kind);
     using Kind = qx::fakes::WindowEvent::Kind;
     EXPECT_EQ(kinds, (std::vector<Kind>{Kind::Status, Kind::Error, Kind::Status}));
-    EXPECT_EQ(window_.ErrorLines(), std::vector<std::string>{"[3/18 6:5:9] " + S(texts::kErrorNotConnected)});
+    EXPECT_EQ(window_.ErrorLines(), std::vector<std::string>{Stamped(texts::kErrorNotConnected)});
     EXPECT_EQ(form_.FailedCount, 1);
 }
 
@@ -271,9 +272,7 @@ TEST_F(Instructions, DownloadsEachUpdateFileIntoTheTemporaryFile) {
 
 TEST_F(Instructions, AnExistingTemporaryFileIsDeletedWhateverTheDownloadDid) {
     std::ofstream(TempFilePath()) << "stale";
-    FakeAnswer unreachable;
-    unreachable.unreachable = true;
-    http_.Script(unreachable);
+    http_.Script(FakeAnswer::Unreachable());
 
     Execute(">Get=a,a.dat");
 

@@ -15,23 +15,14 @@ using qx::BoxStyle;
 using qx::fakes::FakeAnswer;
 using qx::fakes::InstructionFile;
 using qx::fakes::MessageBox;
+using qx::fakes::Stamped;
 namespace texts = qx::texts;
-
-std::string Stamped(const std::string& message) {
-    return "[3/18 6:5:9] " + message;
-}
 
 FakeAnswer Pieces(std::int32_t contentLength, const std::vector<std::size_t>& sizes) {
     FakeAnswer answer;
     answer.contentLength = contentLength;
     for (std::size_t size : sizes)
         answer.pieces.emplace_back(size, 'd');
-    return answer;
-}
-
-FakeAnswer Unreachable() {
-    FakeAnswer answer;
-    answer.unreachable = true;
     return answer;
 }
 
@@ -137,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    10240},
                       ProgressCase{"FailureBeforeTheBodyLeavesBarAndLabel",
                                    {Pieces(10240, {10240})},
-                                   Unreachable(),
+                                   FakeAnswer::Unreachable(),
                                    std::nullopt,
                                    false,
                                    false,

@@ -15,15 +15,12 @@ using qx::fakes::FakeAnswer;
 using qx::fakes::FakeSystem;
 using qx::fakes::InstructionFile;
 using qx::fakes::MessageBox;
+using qx::fakes::Stamped;
 using qx::fakes::WindowEvent;
 namespace texts = qx::texts;
 
 const char kIni[] = "[Instruction]\r\nURL=http://example.test/upd.txt\r\nKEY=100\r\nSTARTAPP=tavi.exe\r\n";
 const char kInstructionUrl[] = "http://example.test/upd.txt";
-
-std::string Stamped(const std::string& message) {
-    return "[3/18 6:5:9] " + message;
-}
 
 std::string S(const char* text) {
     return text;
@@ -224,9 +221,7 @@ TEST_F(UpdateRun, StartUpReadsTheSettingsByTheProfileRulesAndShowsTheWindowBefor
 TEST_F(UpdateRun, AMissingSettingsFileReadsEmptyAndTheEmptyUrlIsFetchedAndFails) {
     system_.SetIniText(exeDir_ + "other.ini", kIni);
     WriteIni("");
-    FakeAnswer refused;
-    refused.unreachable = true;
-    http_.Script(refused);
+    http_.Script(FakeAnswer::Unreachable());
     window_.ScriptAnswer(BoxAnswer::Yes);
 
     StartAndClose();
