@@ -117,7 +117,7 @@ bool TForm1::ExecuteGet(std::string_view line, std::size_t position) {
     // A name that leads out of the installation directory would let the server
     // overwrite any file the user may write; it is refused before anything is
     // fetched, and counts as a file that could not be updated.
-    if (!IsLocalNameInsideExeDir(localName)) {
+    if (!IsLocalNameInsideExeDir(ExeDir, localName)) {
         window_.AppendStatusLine(texts::kStatusFailed + targetPath);
         ++FailedCount;
         return true;

@@ -109,13 +109,17 @@ AnswerHeader AnswerReader::ReadHeader() {
     AnswerHeader header;
     std::size_t filled = 0;
     std::size_t lineStart = 0;
+    // Bytes before this are known to hold no line end: a header that trickles
+    // in a byte at a time is searched once, not once per byte.
+    std::size_t searched = 0;
     bool firstLine = true;
     stream_.BeginStage();
     for (;;) {
-        const auto lineEnd = std::find(buffer_.begin() + lineStart, buffer_.begin() + filled, '\n');
+        const auto lineEnd = std::find(buffer_.begin() + searched, buffer_.begin() + filled, '\n');
         if (lineEnd == buffer_.begin() + filled) {
             if (filled > MaxHeaderSize)
                 throw AnswerTooLargeError("The header of the answer is too large");
+            searched = filled;
             const std::size_t received = stream_.Read(buffer_.data() + filled, buffer_.size() - filled);
             if (received == 0)
                 return header;
@@ -127,6 +131,7 @@ AnswerHeader AnswerReader::ReadHeader() {
             throw AnswerTooLargeError("The header of the answer is too large");
         const std::string_view line = WithoutLineEnd({buffer_.data() + lineStart, next - 1 - lineStart});
         lineStart = next;
+        searched = next;
         if (firstLine) {
             header.status = ParseStatusLine(line);
             if (!header.status)
