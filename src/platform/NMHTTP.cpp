@@ -92,9 +92,12 @@ std::int32_t Saturated32(std::int64_t value) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
+// A negative Content-Length frames no body at all; without the check an empty
+// answer that announces one would pass as an empty document.
 bool IsProperDocument(const AnswerHeader& header, std::int64_t received) {
-    const bool shortBody = header.contentLength && received < *header.contentLength;
-    return *header.status >= 200 && *header.status <= 299 && !shortBody;
+    const bool badLength =
+        header.contentLength && (*header.contentLength < 0 || received < *header.contentLength);
+    return *header.status >= 200 && *header.status <= 299 && !badLength;
 }
 
 } // namespace

@@ -20,8 +20,8 @@ struct HttpUrl;
 // Get returns normally): a status of 400 or above, a redirect (after
 // OnRedirect; redirects are never followed), a status below 200, no valid
 // status line (a connection closed without an answer included), a header cut
-// off by the close, a body shorter than its Content-Length, and two
-// Content-Length lines that disagree.
+// off by the close, a body shorter than its Content-Length, a negative
+// Content-Length, and two Content-Length lines that disagree.
 class TNMHTTP : public HttpClient {
 public:
     // The largest document kept in memory; file mode has no limit.

@@ -26,7 +26,7 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, error);
 }
 
-UpdaterFixture::UpdaterFixture()
+InstallFixture::InstallFixture()
     : appDir_(temp_.Path() / "app"), workDir_(temp_.Path() / "work"),
       previousWorkDir_(std::filesystem::current_path()) {
     std::filesystem::create_directories(appDir_);
@@ -37,7 +37,7 @@ UpdaterFixture::UpdaterFixture()
     system_.now = {3, 18, 6, 5, 9};
 }
 
-UpdaterFixture::~UpdaterFixture() {
+InstallFixture::~InstallFixture() {
     std::filesystem::current_path(previousWorkDir_);
 }
 
@@ -46,7 +46,7 @@ void UpdaterFixture::TearDown() {
     EXPECT_EQ(http_.UnusedAnswers(), 0u) << "scripted HTTP answers left over";
 }
 
-void UpdaterFixture::WriteIni(std::string_view text) {
+void InstallFixture::WriteIni(std::string_view text) {
     system_.SetIniText(exeDir_ + texts::kIniFileName, text);
 }
 
@@ -59,7 +59,7 @@ std::string InstructionFile(std::initializer_list<std::string_view> lines) {
     return file;
 }
 
-std::string UpdaterFixture::Expand(std::string_view text) const {
+std::string InstallFixture::Expand(std::string_view text) const {
     std::string expanded;
     for (std::size_t position = 0; position < text.size();) {
         if (text.substr(position, 4) == "$EXE") {
@@ -80,17 +80,17 @@ void UpdaterFixture::StartAndClose() {
     form_.FormClose();
 }
 
-void UpdaterFixture::Install(std::string_view localName, std::string_view content) const {
+void InstallFixture::Install(std::string_view localName, std::string_view content) const {
     std::ofstream file(InstalledPath(localName), std::ios::binary | std::ios::trunc);
     file << content;
 }
 
-std::string UpdaterFixture::FileContent(const std::filesystem::path& path) {
+std::string InstallFixture::FileContent(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-std::filesystem::path UpdaterFixture::TempFilePath() const {
+std::filesystem::path InstallFixture::TempFilePath() const {
     return workDir_ / texts::kTempFileName;
 }
 

@@ -34,21 +34,19 @@ private:
     std::filesystem::path path_;
 };
 
-// The updater with its fakes, installed in app/ of a temporary directory and
-// run with work/ as its current directory, where the temporary download file
-// goes.
-class UpdaterFixture : public ::testing::Test {
+// An installation in app/ of a temporary directory, with the fake window and
+// system, run with work/ as its current directory, where the temporary
+// download file goes. The updater itself is added by the fixtures below it,
+// each with its HTTP client.
+class InstallFixture : public ::testing::Test {
 protected:
-    UpdaterFixture();
-    ~UpdaterFixture() override;
-    void TearDown() override;
+    InstallFixture();
+    ~InstallFixture() override;
 
     // The settings file next to the executable, as written by hand.
     void WriteIni(std::string_view text);
     // `text` with every "$EXE" replaced by the executable's directory.
     std::string Expand(std::string_view text) const;
-    // FormCreate, then the window closed as the user would close it.
-    void StartAndClose();
 
     std::filesystem::path InstalledPath(std::string_view localName) const { return appDir_ / localName; }
     void Install(std::string_view localName, std::string_view content) const;
@@ -63,6 +61,16 @@ protected:
     std::string exeDir_;
     FakeWindow window_;
     FakeSystem system_;
+};
+
+// The updater with the fake HTTP client.
+class UpdaterFixture : public InstallFixture {
+protected:
+    void TearDown() override;
+
+    // FormCreate, then the window closed as the user would close it.
+    void StartAndClose();
+
     FakeHttpClient http_;
     TForm1 form_{window_, system_, http_};
 };

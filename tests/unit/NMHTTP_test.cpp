@@ -260,6 +260,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Header("200 OK", "Content-Length: 10\r\n") + "12345",
                     {"piece 5", "failure with 5"},
                     "12345"},
+        OutcomeCase{"NegativeLength",
+                    Header("200 OK", "Content-Length: -1\r\n") + "abc",
+                    {"piece 3", "failure with 3"},
+                    "abc"},
+        OutcomeCase{
+            "NegativeLengthWithoutBody", Header("200 OK", "Content-Length: -1\r\n"), {"failure with 0"}, ""},
         OutcomeCase{"ConflictingLengths",
                     Header("200 OK", "Content-Length: 3\r\nContent-Length: 4\r\n") + "abc",
                     {"failure with 0"},
