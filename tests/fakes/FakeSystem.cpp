@@ -67,6 +67,8 @@ std::string FakeSystem::ReadProfileString(const std::string& section, const std:
 void FakeSystem::WriteProfileString(const std::string& section, const std::string& key,
                                     const std::string& value, const std::string& path) {
     writes_.push_back({section, key, value, path});
+    if (readOnlyIniFiles.count(path) != 0)
+        return;
     IniFile& file = iniFiles_[path];
     Section* found = FindSection(file, section);
     if (found == nullptr)

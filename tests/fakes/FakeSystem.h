@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,6 +53,9 @@ public:
     std::vector<std::string> shellOpened;
     std::vector<std::pair<std::string, std::string>> copies;
     std::vector<std::string> removed;
+    // Settings files that refuse writes, as a read-only file does: the write
+    // is recorded but changes nothing, and no error reaches the caller.
+    std::set<std::string> readOnlyIniFiles;
 
 private:
     struct Section {
