@@ -127,10 +127,12 @@ bool FakeSystem::CopyFileOver(const std::string& source, const std::string& targ
     return !error;
 }
 
+// DeleteFileA deletes files only, never a directory of that name.
 void FakeSystem::RemoveFile(const std::string& path) {
     removed.push_back(path);
     std::error_code error;
-    std::filesystem::remove(HostPath(path), error);
+    if (!std::filesystem::is_directory(HostPath(path), error))
+        std::filesystem::remove(HostPath(path), error);
 }
 
 bool FakeSystem::InternetConnected() {

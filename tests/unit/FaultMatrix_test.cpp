@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/UpdaterFixture.h"
+#include "fakes/LoopbackUpdater.h"
 #include "platform/HttpAnswer.h"
 #include "platform/NMHTTP.h"
 #include "server/TestServer.h"
@@ -29,9 +29,6 @@ namespace texts = qx::texts;
 
 const std::string kOldContent = "old a.dat";
 const std::string kNewContent = "new a.dat, every byte of it\r\n";
-// A stage that waits longer than this fails the request.
-constexpr int kTimeOut = 500;
-
 enum class Outcome { Fetched, ErrorCode1, ErrorCode3 };
 
 const char* OutcomeText(Outcome outcome) {
@@ -168,13 +165,9 @@ std::uint16_t RefusingPort() {
     return closed.Port();
 }
 
-class FaultMatrix : public qx::fakes::InstallFixture, public ::testing::WithParamInterface<FaultCase> {
+class FaultMatrix : public qx::fakes::LoopbackUpdater, public ::testing::WithParamInterface<FaultCase> {
 protected:
-    FaultMatrix() {
-        std::filesystem::create_directories(rootDir_);
-        Install("a.dat", kOldContent);
-        http_.TimeOut = kTimeOut;
-    }
+    FaultMatrix() { Install("a.dat", kOldContent); }
 
     bool ForInstructionFile() const { return GetParam().column == Column::InstructionFile; }
 
@@ -201,23 +194,6 @@ protected:
         }
         return {};
     }
-
-    // RunUpdate as FormCreate starts it, without FormCreate's 60-second
-    // time-out, which the silent server would make the test wait for.
-    void RunUpdate(const std::string& instructionUrl) {
-        form_.ExeDir = exeDir_;
-        form_.InstructionUrl = instructionUrl;
-        form_.SavedUpdateKey = "1";
-        form_.NewUpdateKey = "1";
-        form_.UpdateRunning = true;
-        form_.RunUpdate();
-        form_.UpdateRunning = false;
-    }
-
-    std::filesystem::path rootDir_ = temp_.Path() / "root";
-    qxtest::TestServer server_{qxtest::ServerOptions{0, rootDir_.string(), {}, {}}};
-    qx::TNMHTTP http_{[this] { window_.ProcessMessages(); }};
-    qx::TForm1 form_{window_, system_, http_};
 };
 
 TEST_P(FaultMatrix, LeavesTheInstalledFileOldOrWhollyNew) {
