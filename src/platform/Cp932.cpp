@@ -3,16 +3,14 @@
 namespace qx {
 
 std::string_view Cp932Prefix(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
     // Lead and trail bytes share a range, so the character boundaries are
     // found only by walking from the start.
     std::size_t end = 0;
-    while (end < maxBytes) {
-        const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-        if (end + width > maxBytes)
+    while (end < text.size()) {
+        const std::size_t next = end + Cp932CharSize(text, end);
+        if (next > maxBytes)
             break;
-        end += width;
+        end = next;
     }
     return text.substr(0, end);
 }
