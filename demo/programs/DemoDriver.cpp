@@ -149,7 +149,7 @@ bool DownloadHalfDone(HWND mainWindow) {
     const HWND bar = GetDlgItem(mainWindow, qx::layout::IdProgressBar1);
     const std::optional<LRESULT> position = SendBounded(bar, PBM_GETPOS, 0, 0);
     const std::optional<LRESULT> maximum = SendBounded(bar, PBM_GETRANGE, FALSE, 0);
-    return position && maximum && *position > 0 && *position < *maximum;
+    return position && maximum && *position * 2 >= *maximum && *position < *maximum;
 }
 
 void ReportMidUpdate(HWND mainWindow) {
