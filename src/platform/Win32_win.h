@@ -25,7 +25,7 @@ std::string Narrow(std::wstring_view text);
 
 // Writes "qxntupd: <call>(<subject>) failed: <code> <system text>" for the
 // calling thread's last error to the debugger output (OutputDebugStringW:
-// DebugView on Windows, WINEDEBUG=+debugstr under Wine). The program reports
+// DebugView on Windows, WINEDEBUG=warn+seh under Wine 8). The program reports
 // its own failures in its window as the update rules say; this log is for the
 // developer who needs to know why a system call refused.
 void LogLastError(std::wstring_view call, std::wstring_view subject = {});
