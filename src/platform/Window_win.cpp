@@ -158,6 +158,11 @@ SIZE TextSize(HWND control, HFONT font) {
     return size;
 }
 
+void Place(HWND window, int left, int top, int width, int height, UINT flags) {
+    if (!SetWindowPos(window, nullptr, left, top, width, height, flags | SWP_NOZORDER | SWP_NOACTIVATE))
+        win32::LogLastError(L"SetWindowPos");
+}
+
 void SetText(HWND control, const std::string& text) {
     if (!SetWindowTextW(control, win32::Widen(text).c_str()))
         win32::LogLastError(L"SetWindowTextW");
@@ -273,8 +278,8 @@ LRESULT Form::Impl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
         ApplyDpi(HIWORD(wParam));
         const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Place(window, suggested.left, suggested.top, suggested.right - suggested.left,
+              suggested.bottom - suggested.top, 0);
         return 0;
     }
     case WM_DESTROY:
@@ -332,8 +337,8 @@ void Form::Impl::ApplyDpi(UINT newDpi) {
     for (const ControlLayout& control : layout::kControls) {
         const HWND child = Control(control.id);
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(newFont.get()), FALSE);
-        SetWindowPos(child, nullptr, Scale(control.left, dpi), Scale(control.top, dpi),
-                     Scale(control.width, dpi), Scale(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        Place(child, Scale(control.left, dpi), Scale(control.top, dpi), Scale(control.width, dpi),
+              Scale(control.height, dpi), 0);
     }
     font = std::move(newFont);
     for (const ControlLayout& control : layout::kControls) {
@@ -358,8 +363,7 @@ void Form::Impl::SizeLabelToText(const ControlLayout& control) {
         if (control.rightAligned)
             left -= width - storedWidth;
     }
-    SetWindowPos(label, nullptr, left, Scale(control.top, dpi), width, text.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Place(label, left, Scale(control.top, dpi), width, text.cy, 0);
     InvalidateRect(label, nullptr, TRUE);
 }
 
@@ -367,8 +371,7 @@ void Form::Impl::ResizeForClientArea() {
     RECT frame{0, 0, Scale(layout::kClientWidth, dpi), Scale(layout::kClientHeight, dpi)};
     if (!AdjustWindowRectExForDpi(&frame, kFormStyle, FALSE, kFormExStyle, dpi))
         win32::LogLastError(L"AdjustWindowRectExForDpi");
-    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Place(window, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOMOVE);
 }
 
 // Centred on the whole desktop, all monitors together. When the centre lies on
@@ -384,7 +387,7 @@ void Form::Impl::PlaceOnDesktop() {
             GetSystemMetrics(SM_XVIRTUALSCREEN) + (GetSystemMetrics(SM_CXVIRTUALSCREEN) - width) / 2;
         const int top =
             GetSystemMetrics(SM_YVIRTUALSCREEN) + (GetSystemMetrics(SM_CYVIRTUALSCREEN) - height) / 2;
-        SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Place(window, left, top, 0, 0, SWP_NOSIZE);
     };
     centre();
     const UINT monitorDpi = GetDpiForWindow(window);
