@@ -41,13 +41,60 @@ bool CanReplace(const std::wstring& target) {
     return false;
 }
 
+constexpr wchar_t kTemporaryPrefix[] = L"qxu";
+
+// GetTempFileNameW's names for our prefix: "qxu", one to four hex digits,
+// ".tmp", in any letter case.
+bool IsOurTemporaryName(std::wstring_view name) {
+    constexpr std::wstring_view prefix = kTemporaryPrefix;
+    constexpr std::wstring_view extension = L".tmp";
+    if (name.size() < prefix.size() + 1 + extension.size() ||
+        name.size() > prefix.size() + 4 + extension.size())
+        return false;
+    const auto equalsIgnoringCase = [](std::wstring_view a, std::wstring_view b) {
+        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                    static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    };
+    const std::wstring_view digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
+    return equalsIgnoringCase(name.substr(0, prefix.size()), prefix) &&
+           equalsIgnoringCase(name.substr(name.size() - extension.size()), extension) &&
+           digits.find_first_not_of(L"0123456789abcdefABCDEF") == std::wstring_view::npos;
+}
+
+struct FindCloser {
+    void operator()(HANDLE handle) const { FindClose(handle); }
+};
+using UniqueFind = std::unique_ptr<void, FindCloser>;
+
+// A run that was ended between creating its temporary beside a target and
+// renaming it leaves that temporary behind; the next replacement in the same
+// directory removes it. Only plain files of our own name pattern are deleted,
+// and only in the target's directory, which the local-name check keeps inside
+// the install folder.
+void RemoveLeftoverTemporaries(const std::wstring& directory) {
+    WIN32_FIND_DATAW entry{};
+    const std::wstring pattern = directory + kTemporaryPrefix + L"*.tmp";
+    const HANDLE first = FindFirstFileW(pattern.c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE)
+        return;
+    const UniqueFind find(first);
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsOurTemporaryName(entry.cFileName))
+            continue;
+        const std::wstring leftover = directory + entry.cFileName;
+        if (!DeleteFileW(leftover.c_str()))
+            win32::LogLastError(L"DeleteFileW", leftover);
+    } while (FindNextFileW(find.get(), &entry));
+}
+
 // An empty file with a unique name in the target's directory: a rename from
 // there never crosses volumes, so it swaps the whole file in at once. Fails,
 // creating nothing, when the directory is missing.
 std::wstring CreateTemporaryBeside(const std::wstring& target) {
     const std::wstring directory = DirectoryOf(target);
     wchar_t temporary[MAX_PATH] = L"";
-    if (GetTempFileNameW(directory.c_str(), L"qxu", 0, temporary) == 0) {
+    if (GetTempFileNameW(directory.c_str(), kTemporaryPrefix, 0, temporary) == 0) {
         win32::LogLastError(L"GetTempFileNameW", directory);
         return {};
     }
@@ -124,6 +171,7 @@ public:
         const std::wstring wideTarget = win32::Widen(target);
         if (!CanReplace(wideTarget))
             return false;
+        RemoveLeftoverTemporaries(DirectoryOf(wideTarget));
         const std::wstring temporary = CreateTemporaryBeside(wideTarget);
         if (temporary.empty())
             return false;
