@@ -19,3 +19,9 @@ ctest --preset native -j "$jobs"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ctest --preset sanitize -j "$jobs" -LE wine
+# A short run of each fuzz target over its seeds and what earlier runs found;
+# the long runs are made with tests/fuzz/run.sh by hand.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+tests/fuzz/run.sh instructions 5
+tests/fuzz/run.sh http_answer 5

@@ -25,7 +25,7 @@ qx_ensure_packages() {
     qx_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-QX_BUILD_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-x86-64)
+QX_BUILD_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-x86-64 clang libclang-rt-14-dev)
 QX_WINE_PACKAGES=(wine wine64 xvfb fonts-ipafont-gothic x11-utils imagemagick locales)
 
 # Processes to end when the calling script exits, each by its pid.

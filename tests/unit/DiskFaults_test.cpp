@@ -107,6 +107,11 @@ TEST_P(DiskFaults, KeepTheInstalledFileWholeAndReportTheFailedFile) {
     EXPECT_EQ(fs::is_directory(TempFilePath()), downloadFails);
     EXPECT_EQ(fs::exists(TempFilePath()), downloadFails);
     EXPECT_TRUE(system_.Writes().empty());
+
+    RecordProperty("error line", downloadFails ? "code 3" : "none");
+    RecordProperty("counters", "UpdatedCount " + std::to_string(form_.UpdatedCount) + ", FailedCount " +
+                                   std::to_string(form_.FailedCount));
+    RecordProperty("installed", "kept whole");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -244,6 +244,7 @@ TEST_P(FaultMatrix, LeavesTheInstalledFileOldOrWhollyNew) {
 
     RecordProperty("outcome", OutcomeText(outcome));
     RecordProperty("installed", fetched ? "wholly new" : "byte-identical old");
+    RecordProperty("qxupdfl.tmp", "gone");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(AllCases()),

@@ -118,6 +118,8 @@ TEST_P(NamesCorpus, IsRefusedAndReportedAndTheWalkGoesOn) {
         EXPECT_TRUE(qx::fakes::LandsInsideDirectory(exeDir_, target)) << target;
     EXPECT_EQ(FileContent(InstalledPath("good.dat")), "new");
     EXPECT_TRUE(window_.ErrorLines().empty());
+
+    RecordProperty("status line", "refused: failed file, FailedCount 1, walk went on");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, NamesCorpus, ::testing::ValuesIn(Corpus()),

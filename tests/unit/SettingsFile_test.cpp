@@ -60,6 +60,10 @@ TEST_P(SettingsFile, StartsAndClosesWithTheValuesTheRulesGive) {
     EXPECT_EQ(system_.Writes(), (std::vector<qx::fakes::FakeSystem::ProfileWrite>{
                                     {texts::kIniSection, texts::kIniKeyUrl, c.url, ini},
                                     {texts::kIniSection, texts::kIniKeyKey, c.key, ini}}));
+
+    RecordProperty("values read (bytes)", "URL " + std::to_string(form_.InstructionUrl.size()) +
+                                              ", STARTAPP " + std::to_string(form_.StartApp.size()) +
+                                              ", KEY " + std::to_string(form_.SavedUpdateKey.size()));
 }
 
 const std::string kLong(10000, 'v');
@@ -101,6 +105,10 @@ TEST_F(SettingsFileAtClose, ThatIsReadOnlyKeepsItsValues) {
     const std::string ini = exeDir_ + texts::kIniFileName;
     EXPECT_EQ(system_.ReadProfileString(texts::kIniSection, texts::kIniKeyUrl, ini), "http://h/i");
     EXPECT_EQ(system_.ReadProfileString(texts::kIniSection, texts::kIniKeyKey, ini), "1");
+
+    RecordProperty("after close",
+                   "URL=" + system_.ReadProfileString(texts::kIniSection, texts::kIniKeyUrl, ini) +
+                       ", KEY=" + system_.ReadProfileString(texts::kIniSection, texts::kIniKeyKey, ini));
 }
 
 } // namespace
