@@ -1,0 +1,100 @@
+#include "WineSession.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace qx::e2e {
+namespace {
+
+constexpr auto kDisplayStartBound = std::chrono::seconds(20);
+// wineboot of a fresh prefix takes about ten seconds.
+constexpr auto kPrefixBound = std::chrono::seconds(180);
+constexpr auto kServerStopBound = std::chrono::seconds(20);
+
+std::string EnvironmentOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+void RunToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds bound) {
+    ChildProcess child({arguments, {}, {}, false});
+    const auto status = child.WaitForExit(bound);
+    if (!status)
+        throw std::runtime_error(arguments.at(0) + " did not finish in time");
+    if (*status != 0)
+        throw std::runtime_error(arguments.at(0) + " failed with status " + std::to_string(*status));
+}
+
+// Reads the display number that Xvfb writes once it accepts connections.
+std::string ReadDisplayNumber(int fd, std::chrono::milliseconds bound) {
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (number.empty() || number.back() != '\n') {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd watched{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&watched, 1, static_cast<int>(left.count())) <= 0)
+            throw std::runtime_error("Xvfb did not start");
+        char buffer[32];
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            throw std::runtime_error("Xvfb ended before it started");
+        number.append(buffer, static_cast<std::size_t>(got));
+    }
+    number.pop_back();
+    return number;
+}
+
+} // namespace
+
+WineSession::WineSession()
+    : prefix_(EnvironmentOr("WINEPREFIX", std::string(QX_SOURCE_DIR) + "/build/wineprefix")) {
+    // Every Wine program of the tests inherits these.
+    setenv("WINEPREFIX", prefix_.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    if (EnvironmentOr("DISPLAY", "").empty())
+        StartDisplay();
+    PreparePrefix();
+    server_ = std::make_unique<ChildProcess>(
+        ChildOptions{{"wineserver", "--foreground", "--persistent"}, {}, {}, false});
+}
+
+WineSession::~WineSession() {
+    // Ends every process of the prefix, the updaters a failed test left
+    // behind included, and the server with them.
+    ChildProcess killer({{"wineserver", "--kill"}, {}, {}, false});
+    killer.WaitForExit(kServerStopBound);
+    if (server_)
+        server_->WaitForExit(kServerStopBound);
+}
+
+void WineSession::StartDisplay() {
+    // Xvfb picks a free display itself and writes its number to standard
+    // output (descriptor 1) once it is ready.
+    display_ = std::make_unique<ChildProcess>(ChildOptions{
+        {"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, {}, true});
+    setenv("DISPLAY", (":" + ReadDisplayNumber(display_->OutputFd(), kDisplayStartBound)).c_str(), 1);
+}
+
+// The prefix is made, and set up for a display without window manager, by
+// the same helper as the test command uses.
+void WineSession::PreparePrefix() {
+    RunToEnd({"bash", "-c", "source \"$0\" && qx_ensure_wine_prefix",
+              std::string(QX_SOURCE_DIR) + "/tools/setup.sh"},
+             kPrefixBound);
+}
+
+std::string WindowsPath(const std::filesystem::path& path) {
+    std::string windows = "Z:" + std::filesystem::absolute(path).lexically_normal().string();
+    for (char& c : windows)
+        if (c == '/')
+            c = '\\';
+    return windows;
+}
+
+} // namespace qx::e2e
