@@ -1,6 +1,7 @@
 #include "WineSession.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -52,6 +53,8 @@ std::string ReadDisplayNumber(int fd, std::chrono::milliseconds bound) {
 
 WineSession::WineSession()
     : prefix_(EnvironmentOr("WINEPREFIX", std::string(QX_SOURCE_DIR) + "/build/wineprefix")) {
+    // A driver that died must fail its scenario, not end the whole run.
+    signal(SIGPIPE, SIG_IGN);
     // Every Wine program of the tests inherits these.
     setenv("WINEPREFIX", prefix_.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
@@ -60,8 +63,10 @@ WineSession::WineSession()
     if (EnvironmentOr("DISPLAY", "").empty())
         StartDisplay();
     PreparePrefix();
-    server_ = std::make_unique<ChildProcess>(
-        ChildOptions{{"wineserver", "--foreground", "--persistent"}, {}, {}, false});
+    // Should this process die without its clean-up, the server still ends
+    // on its own once the prefix has been idle for a while.
+    server_ =
+        std::make_unique<ChildProcess>(ChildOptions{{"wineserver", "--foreground", "-p30"}, {}, {}, false});
 }
 
 WineSession::~WineSession() {
