@@ -67,6 +67,10 @@ public:
     std::int32_t ProgressMax = 0;
 
 private:
+    // One `Get` command whose fields start at `position` of `line`; returns
+    // false when its download failed, which ends the walk of the commands.
+    bool ExecuteGet(std::string_view line, std::size_t position);
+
     Window& window_;
     System& system_;
     HttpClient& NMHTTP1;
