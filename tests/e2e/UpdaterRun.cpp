@@ -274,7 +274,13 @@ const ControlReport& ControlAt(const WindowReport& window, int left, int top) {
     for (const ControlReport& control : window.controls)
         if (control.left == left && control.top == top)
             return control;
-    throw std::runtime_error("no control at " + std::to_string(left) + "," + std::to_string(top));
+    std::string present;
+    for (const ControlReport& control : window.controls)
+        present += " " + control.className + "@" + std::to_string(control.left) + "," +
+                   std::to_string(control.top) + "(" + std::to_string(control.width) + "x" +
+                   std::to_string(control.height) + ")";
+    throw std::runtime_error("no control at " + std::to_string(left) + "," + std::to_string(top) +
+                             "; the window has:" + present);
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
