@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace qx::e2e {
@@ -20,9 +21,17 @@ std::string EnvironmentOr(const char* name, const std::string& fallback) {
     return value && *value ? value : fallback;
 }
 
-void RunToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds bound) {
+constexpr auto kRegistryBound = std::chrono::seconds(30);
+constexpr char kX11DriverKey[] = "HKCU\\Software\\Wine\\X11 Driver";
+
+// The exit status; none when the program did not end within `bound`.
+std::optional<int> StatusOf(const std::vector<std::string>& arguments, std::chrono::milliseconds bound) {
     ChildProcess child({arguments, {}, {}, false});
-    const auto status = child.WaitForExit(bound);
+    return child.WaitForExit(bound);
+}
+
+void RunToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds bound) {
+    const auto status = StatusOf(arguments, bound);
     if (!status)
         throw std::runtime_error(arguments.at(0) + " did not finish in time");
     if (*status != 0)
@@ -67,15 +76,30 @@ WineSession::WineSession()
     // on its own once the prefix has been idle for a while.
     server_ =
         std::make_unique<ChildProcess>(ChildOptions{{"wineserver", "--foreground", "-p30"}, {}, {}, false});
+    LeaveWindowManagementToWine();
 }
 
 WineSession::~WineSession() {
+    if (windowManagementSet_)
+        StatusOf({"wine", "reg", "delete", kX11DriverKey, "/v", "Managed", "/f"}, kRegistryBound);
     // Ends every process of the prefix, the updaters a failed test left
     // behind included, and the server with them.
     ChildProcess killer({{"wineserver", "--kill"}, {}, {}, false});
     killer.WaitForExit(kServerStopBound);
     if (server_)
         server_->WaitForExit(kServerStopBound);
+}
+
+// The test display has no window manager. Unless Wine manages the windows
+// itself, it waits two seconds for one each time a window is hidden (every
+// message box that closes), and the window answers no message meanwhile. The
+// setting holds for this run only, and a prefix that has one of its own keeps
+// it.
+void WineSession::LeaveWindowManagementToWine() {
+    if (StatusOf({"wine", "reg", "query", kX11DriverKey, "/v", "Managed"}, kRegistryBound) == 0)
+        return;
+    RunToEnd({"wine", "reg", "add", kX11DriverKey, "/v", "Managed", "/d", "N", "/f"}, kRegistryBound);
+    windowManagementSet_ = true;
 }
 
 void WineSession::StartDisplay() {
@@ -86,10 +110,10 @@ void WineSession::StartDisplay() {
     setenv("DISPLAY", (":" + ReadDisplayNumber(display_->OutputFd(), kDisplayStartBound)).c_str(), 1);
 }
 
-// The prefix is made, and set up for a display without window manager, by
-// the same helper as the test command uses.
+// The prefix, and the Japanese locale that gives Wine code page 932, are
+// made by the same helpers as the test command uses.
 void WineSession::PreparePrefix() {
-    RunToEnd({"bash", "-c", "source \"$0\" && qx_ensure_wine_prefix",
+    RunToEnd({"bash", "-c", "source \"$0\" && qx_ensure_japanese_locale && qx_ensure_wine_prefix",
               std::string(QX_SOURCE_DIR) + "/tools/setup.sh"},
              kPrefixBound);
 }

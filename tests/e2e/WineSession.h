@@ -25,10 +25,12 @@ public:
 private:
     void StartDisplay();
     void PreparePrefix();
+    void LeaveWindowManagementToWine();
 
     std::filesystem::path prefix_;
     std::unique_ptr<ChildProcess> display_;
     std::unique_ptr<ChildProcess> server_;
+    bool windowManagementSet_ = false;
 };
 
 // "Z:" followed by the absolute path with backslashes: how a Wine program
