@@ -155,17 +155,17 @@ std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds bound) {
     }
 }
 
+// The group is signalled only while its leader has not been reaped: until
+// then its id cannot have been given to another process.
 void ChildProcess::Terminate() {
     input_.Reset();
-    if (!status_) {
-        kill(-pid_, SIGTERM);
-        if (!WaitForExit(kGraceAfterSigterm)) {
-            kill(-pid_, SIGKILL);
-            Reap(true);
-        }
+    if (Reap(false))
+        return;
+    kill(-pid_, SIGTERM);
+    if (!WaitForExit(kGraceAfterSigterm)) {
+        kill(-pid_, SIGKILL);
+        Reap(true);
     }
-    // What the process left in its group, if anything, goes with it.
-    kill(-pid_, SIGKILL);
 }
 
 } // namespace qx::e2e

@@ -41,8 +41,8 @@ struct ChildOptions {
 };
 
 // A process started by the tests, in a process group of its own. Whatever
-// happens to the test, the process and its group are ended by their id when
-// this object goes: first asked with SIGTERM, then killed.
+// happens to the test, a process still running when this object goes is ended
+// with its group by their id: first asked with SIGTERM, then killed.
 class ChildProcess {
 public:
     explicit ChildProcess(const ChildOptions& options);

@@ -7,11 +7,11 @@ namespace qx::e2e {
 using namespace qx::texts;
 
 std::string IniWith(const std::string& url, const std::string& key) {
-    return "[Instruction]\r\nURL=" + url + "\r\nKEY=" + key + "\r\nSTARTAPP=qx_marker_app.exe\r\n";
+    return "[Instruction]\r\nURL=" + url + "\r\nKEY=" + key + "\r\nSTARTAPP=qxdemo_mascot.exe\r\n";
 }
 
 Settings SettingsWith(const std::string& url, const std::string& key) {
-    return {{"url", url}, {"key", key}, {"startapp", "qx_marker_app.exe"}};
+    return {{"url", url}, {"key", key}, {"startapp", "qxdemo_mascot.exe"}};
 }
 
 std::string DefaultIni() {

@@ -15,7 +15,7 @@ namespace qx::e2e {
 
 using Settings = std::map<std::string, std::string>;
 
-// A settings file that names the marker program in STARTAPP.
+// A settings file that names the mascot stand-in in STARTAPP.
 std::string IniWith(const std::string& url, const std::string& key);
 // The values of section Instruction as IniWith writes them.
 Settings SettingsWith(const std::string& url, const std::string& key);

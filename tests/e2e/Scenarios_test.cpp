@@ -204,7 +204,7 @@ const Scenario kScenarios[] = {
               SettingsWith("{url}/inst.txt", "200")),
     UpdateOfA("HandWrittenIniWithQuotesBlanksAndUpperCaseKeys",
               "[INSTRUCTION]\r\n  URL  =  \"{url}/inst.txt\"  \r\nKey= 'old key' \r\nSTARTAPP = "
-              "qx_marker_app.exe\r\n",
+              "qxdemo_mascot.exe\r\n",
               Lines({kMagicLine, ">UpdateKey=new key;", ">Path={url}/files/;", ">Get=a.dat,a.dat;"}), "a.dat",
               SettingsWith("{url}/inst.txt", "new key")),
 };

@@ -26,8 +26,9 @@ constexpr Milliseconds kEndBound(15000);
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 constexpr char kUpdaterExe[] = "qxntupd.exe";
-constexpr char kMarkerExe[] = "qx_marker_app.exe";
-constexpr char kMarkerFile[] = "marker_app_started.txt";
+// The demo's stand-in for the mascot, named in STARTAPP, leaves this file.
+constexpr char kMarkerExe[] = "qxdemo_mascot.exe";
+constexpr char kMarkerFile[] = "mascot_started.txt";
 
 // The settings file, the error log and the status log by their places in
 // the layout.
@@ -140,7 +141,7 @@ UpdaterRun::UpdaterRun(const std::string& name, const Setup& setup)
       deadline_(kScenarioBound) {
     const fs::path updaterExe = WindowsBuildFile("src/app/qxntupd.exe");
     const fs::path driverExe = WindowsBuildFile("tests/driver/qx_window_driver.exe");
-    const fs::path markerExe = WindowsBuildFile("tests/driver/qx_marker_app.exe");
+    const fs::path markerExe = WindowsBuildFile("demo/programs/qxdemo_mascot.exe");
     Session();
 
     fs::remove_all(folder_);

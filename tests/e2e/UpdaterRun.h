@@ -35,7 +35,7 @@ using FileTree = std::map<std::string, std::string>;
 using IniContent = std::map<std::string, std::map<std::string, std::string>>;
 
 // One start of the real qxntupd.exe under Wine: a fresh install folder with
-// the exe, the marker program and a qxntupd.ini; a loopback server of its own;
+// the exe, the mascot stand-in and a qxntupd.ini; a loopback server of its own;
 // the updater started with the install folder as its current directory; and
 // the window driver attached to it. Texts given to it may hold "{url}" (the
 // server's "http://127.0.0.1:<port>") and "{dir}" (the install folder as the
@@ -85,7 +85,7 @@ public:
     // have the shape "[M/D h:m:s] " and a time within this run.
     std::vector<std::string> ErrorMessages(const WindowReport& window) const;
 
-    // The install folder without the updater, the marker program and its
+    // The install folder without the updater, the mascot stand-in and its
     // marker file, and the settings file.
     FileTree InstalledFiles() const;
     std::string IniAfter() const;

@@ -85,8 +85,11 @@ std::string WindowDriver::ReadLine(std::chrono::steady_clock::time_point until) 
             throw std::runtime_error("the window driver did not answer in time");
         char buffer[4096];
         const ssize_t got = read(process_.OutputFd(), buffer, sizeof buffer);
-        if (got <= 0)
-            throw std::runtime_error("the window driver has ended");
+        if (got <= 0) {
+            const auto status = process_.WaitForExit(kQuitBound);
+            throw std::runtime_error("the window driver has ended, status " +
+                                     (status ? std::to_string(*status) : std::string("unknown")));
+        }
         pending_.append(buffer, static_cast<std::size_t>(got));
     }
 }
