@@ -119,6 +119,9 @@ TEST(WindowLayout, MatchesTheLayoutTable) {
             tabOrder.emplace_back(control.left, control.top);
     EXPECT_EQ(tabOrder, (std::vector<std::pair<int, int>>{{374, 206}, {20, 20}, {18, 64}, {18, 236}}));
 
+    // After the run, Cancel does nothing.
+    run.Driver().ClickCancel();
+    run.ExpectNoBox(kQuietBound);
     run.CloseWindow();
 }
 
