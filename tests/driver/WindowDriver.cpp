@@ -30,10 +30,13 @@ struct CommandError {
     std::string message;
 };
 
+// Arguments are code page 932 bytes, like every text of the protocol.
 std::wstring ToWide(const std::string& bytes) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    constexpr UINT kCodePage932 = 932;
+    const int size =
+        MultiByteToWideChar(kCodePage932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    MultiByteToWideChar(kCodePage932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
     return text;
 }
 
