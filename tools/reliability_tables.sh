@@ -3,22 +3,32 @@
 # faults, names corpus, settings file) and prints them as Markdown tables, one
 # row per test case with its result and what the test recorded about it. The
 # tables in docs/RELIABILITY.md are this script's output.
-#   tools/reliability_tables.sh [path of qx_unit_tests]
+# With the end-to-end tests built, their reliability rows under Wine follow
+# (they need an X display or start an Xvfb; see tests/e2e/README.md).
+#   tools/reliability_tables.sh
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-binary="${1:-$root/build/native/tests/qx_unit_tests}"
-report="$(mktemp)"
-trap 'rm -f "$report"' EXIT
-"$binary" --gtest_filter='Rows/FaultMatrix.*:Cases/DiskFaults.*:Names/NamesCorpus.*:Cases/SettingsFile.*:SettingsFileAtClose.*' \
-    --gtest_output="json:$report" >/dev/null || true
-python3 - "$report" <<'PY'
+tests="$root/build/native/tests"
+unit_report="$(mktemp)"
+wine_report="$(mktemp)"
+trap 'rm -f "$unit_report" "$wine_report"' EXIT
+"$tests/qx_unit_tests" --gtest_filter='Rows/FaultMatrix.*:Cases/DiskFaults.*:Names/NamesCorpus.*:Cases/SettingsFile.*:SettingsFileAtClose.*' \
+    --gtest_output="json:$unit_report" >/dev/null || true
+reports=("$unit_report")
+if [ -x "$tests/e2e/qx_e2e_tests" ]; then
+    "$tests/e2e/qx_e2e_tests" \
+        --gtest_filter='Reliability.*:*CopyIntoMissingSubdirectory*:*CopyOntoADirectory*:*LeftoversOfAnInterruptedRun*' \
+        --gtest_output="json:$wine_report" >/dev/null || true
+    reports+=("$wine_report")
+fi
+python3 - "${reports[@]}" <<'PY'
 import json, sys
-report = json.load(open(sys.argv[1]))
 skip = {"name", "status", "result", "time", "timestamp", "classname", "file", "line", "type_param", "value_param", "failures"}
-for suite in report["testsuites"]:
+suites = [suite for path in sys.argv[1:] for suite in json.load(open(path))["testsuites"]]
+for suite in suites:
     print(f"### {suite['name']}\n")
     rows = suite["testsuite"]
-    extra = [k for k in rows[0] if k not in skip]
+    extra = sorted({k for row in rows for k in row if k not in skip})
     print("| " + " | ".join(["case", "result"] + extra) + " |")
     print("|" + "---|" * (2 + len(extra)))
     for row in rows:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -39,14 +40,6 @@ constexpr int kErrLogMemoLeft = 18, kErrLogMemoTop = 236;
 WineSession& Session() {
     static WineSession session;
     return session;
-}
-
-// Built by the windows preset; a missing one fails the test.
-fs::path WindowsBuildFile(const std::string& relative) {
-    const fs::path path = fs::path(QX_WINDOWS_BUILD_DIR) / relative;
-    if (!fs::is_regular_file(path))
-        throw std::runtime_error(path.string() + " is missing: build the windows preset first");
-    return path;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -136,6 +129,13 @@ std::optional<std::time_t> ReadStamp(const std::string& line, std::time_t refere
 
 } // namespace
 
+fs::path WindowsBuildFile(const std::string& relative) {
+    const fs::path path = fs::path(QX_WINDOWS_BUILD_DIR) / relative;
+    if (!fs::is_regular_file(path))
+        throw std::runtime_error(path.string() + " is missing: build the windows preset first");
+    return path;
+}
+
 UpdaterRun::UpdaterRun(const std::string& name, const Setup& setup)
     : folder_(fs::path(QX_E2E_WORK_DIR) / name), install_(folder_ / "install"), started_(std::time(nullptr)),
       deadline_(kScenarioBound) {
@@ -201,6 +201,11 @@ void UpdaterRun::CloseWindow() {
 
 void UpdaterRun::ExpectEndedByItself() {
     EXPECT_TRUE(driver_->WaitForEnd(kEndBound).has_value()) << "the updater did not end by itself";
+}
+
+void UpdaterRun::KillUpdater() {
+    kill(-updater_->Pid(), SIGKILL);
+    EXPECT_TRUE(updater_->WaitForExit(kEndBound).has_value()) << "the killed updater did not go";
 }
 
 void UpdaterRun::ExpectApplicationStarted(bool started) {

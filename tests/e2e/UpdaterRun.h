@@ -71,6 +71,9 @@ public:
     void CloseWindow();
     // The updater's process ends by itself: the application was started.
     void ExpectEndedByItself();
+    // Kills the updater's process at once (SIGKILL), as a crash or a power
+    // cut would end it, and waits until it is gone.
+    void KillUpdater();
     // The marker file of the program named by STARTAPP appears, or not.
     void ExpectApplicationStarted(bool started);
 
@@ -100,6 +103,10 @@ private:
     std::unique_ptr<ChildProcess> updater_;
     std::unique_ptr<WindowDriver> driver_;
 };
+
+// A program of the windows preset's build folder, by its path there; a
+// missing one fails the test.
+std::filesystem::path WindowsBuildFile(const std::string& relative);
 
 // The control of the report at this position of the client area.
 const ControlReport& ControlAt(const WindowReport& window, int left, int top);
