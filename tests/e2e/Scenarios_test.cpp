@@ -95,7 +95,51 @@ Scenario UpdateOfA(const char* name, const std::string& ini, const std::string& 
             {"/inst.txt", "/files/" + remote}};
 }
 
+// A settings file that yields no URL: the empty URL fails in the component
+// (error code 3) and nothing is requested; closing writes URL and KEY empty.
+Scenario NoUrlInSettings(const char* name, const std::string& ini) {
+    return {name,
+            ini,
+            {},
+            {},
+            {{BoxKind::Question, kAskLaunchAfterAbort, "no"}},
+            false,
+            Concat(StatusBefore(""), {kUpdateCancelled}),
+            {kErrorHttpComponent},
+            {},
+            Settings{{"url", ""}, {"key", ""}},
+            {}};
+}
+
+// Printable bytes of every kind, without a line that could be a section
+// header or a key of section Instruction.
+std::string SettingsGarbage() {
+    std::string bytes;
+    for (int i = 0; i < 2048; ++i) {
+        const char c = static_cast<char>(0x80 + (i * 7) % 0x7F);
+        bytes += (i % 61 == 60) ? '\n' : c;
+    }
+    return bytes;
+}
+
+const std::string kLongKey(10000, 'k');
+
 const Scenario kScenarios[] = {
+    NoUrlInSettings("EmptySettingsFile", ""),
+    NoUrlInSettings("BinaryGarbageSettingsFile", SettingsGarbage()),
+    // The key reaches the program cut to 260 bytes; an instruction file with
+    // those 260 bytes is up to date.
+    {"TenThousandByteKeyReadAs260Bytes",
+     IniWith("{url}/inst.txt", kLongKey),
+     {{{"inst.txt", Lines({kMagicLine, ">UpdateKey=" + kLongKey.substr(0, 260) + ";"})}}, ""},
+     {},
+     {{BoxKind::Information, kUpToDateLaunching, "ok"}},
+     true,
+     Concat(StatusBefore("{url}/inst.txt"), {kAlreadyUpToDate}),
+     {},
+     {},
+     SettingsWith("{url}/inst.txt", kLongKey.substr(0, 260)),
+     {"/inst.txt"}},
     InstructionNotFetched("InstructionNotFetchedAnsweredYes", "yes", true),
     InstructionNotFetched("InstructionNotFetchedAnsweredNo", "no", false),
     {"NoMagicLine",
