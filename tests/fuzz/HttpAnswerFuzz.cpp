@@ -5,7 +5,7 @@
 // the header cap holds, and the status and Content-Length parsers keep their
 // rules on every line they see.
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,8 +55,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Content-Length: blanks, an optional sign, at least one digit, blanks;
-// beyond 64 bits the magnitude saturates.
+// Content-Length: blanks, an optional sign, at least one digit, blanks.
 void CheckContentLength(std::string_view value) {
     const std::optional<std::int64_t> parsed = qx::ParseContentLength(value);
     while (!value.empty() && IsBlank(value.front()))
@@ -72,11 +71,10 @@ void CheckContentLength(std::string_view value) {
     if (!wellFormed)
         return;
     const std::string text(value);
-    errno = 0;
-    long long expected = std::strtoll(text.c_str(), nullptr, 10);
-    if (errno == ERANGE)
-        expected = expected < 0 ? -std::numeric_limits<std::int64_t>::max()
-                                : std::numeric_limits<std::int64_t>::max();
+    // The magnitude saturates at 2^63 - 1 whatever the sign, so -2^63 itself
+    // reads as -(2^63 - 1).
+    constexpr long long kMax = std::numeric_limits<std::int64_t>::max();
+    const long long expected = std::clamp(std::strtoll(text.c_str(), nullptr, 10), -kMax, kMax);
     Require(*parsed == expected, "Content-Length value");
 }
 
