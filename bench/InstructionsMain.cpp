@@ -3,24 +3,16 @@
 // earlier pass has warmed the memory it uses. Prints the seconds of splitting
 // it into lines, the magic-line test, ReadUpdateKey and the walk with
 // downloads that do nothing.
-#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "InstructionText.h"
 #include "QuietPlatform.h"
+#include "Stopwatch.h"
 #include "updater/Texts.h"
 #include "updater/Unit1.h"
 
-namespace {
-
-template <typename Action> double SecondsOf(Action&& action) {
-    const auto start = std::chrono::steady_clock::now();
-    action();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-} // namespace
+using qx::bench::SecondsOf;
 
 int main(int argc, char** argv) {
     if (argc != 2) {

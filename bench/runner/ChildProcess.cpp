@@ -43,7 +43,8 @@ private:
     std::_Exit(127);
 }
 
-pid_t Spawn(const std::vector<std::string>& argv, int outputFd, ErrorOutput errors) {
+pid_t Spawn(const std::vector<std::string>& argv, int outputFd, ErrorOutput errors,
+            const std::string& workingDirectory) {
     const pid_t pid = ::fork();
     if (pid < 0)
         throw std::runtime_error("fork failed");
@@ -52,6 +53,10 @@ pid_t Spawn(const std::vector<std::string>& argv, int outputFd, ErrorOutput erro
             ::dup2(outputFd, STDOUT_FILENO);
         if (errors == ErrorOutput::Discarded)
             ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) {
+            std::perror(workingDirectory.c_str());
+            std::_Exit(127);
+        }
         ExecOrExit(argv);
     }
     return pid;
@@ -63,7 +68,8 @@ double Seconds(const timeval& time) {
 
 } // namespace
 
-ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors) {
+ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors,
+                    const std::string& workingDirectory) {
     int ends[2];
     if (::pipe(ends) != 0)
         throw std::runtime_error("pipe failed");
@@ -72,7 +78,7 @@ ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors) {
 
     ChildUsage usage;
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = Spawn(argv, writeEnd.Get(), errors);
+    const pid_t pid = Spawn(argv, writeEnd.Get(), errors, workingDirectory);
     writeEnd.Close();
     char buffer[4096];
     for (;;) {
@@ -94,7 +100,7 @@ ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors) {
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
-    : pid_(Spawn(argv, -1, ErrorOutput::Shown)) {}
+    : pid_(Spawn(argv, -1, ErrorOutput::Shown, "")) {}
 
 BackgroundProcess::~BackgroundProcess() {
     ::kill(pid_, SIGTERM);

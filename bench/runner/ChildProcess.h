@@ -19,8 +19,10 @@ struct ChildUsage {
 
 enum class ErrorOutput { Shown, Discarded };
 
-// Runs `argv` (looked up on PATH) to its end; its standard output is kept.
-ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors = ErrorOutput::Shown);
+// Runs `argv` (looked up on PATH) to its end, in `workingDirectory` unless it
+// is empty; its standard output is kept.
+ChildUsage RunChild(const std::vector<std::string>& argv, ErrorOutput errors = ErrorOutput::Shown,
+                    const std::string& workingDirectory = "");
 
 // A process that runs while the object lives, ended by its id on destruction.
 class BackgroundProcess {

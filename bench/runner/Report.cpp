@@ -14,6 +14,13 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+std::vector<double> Ratios(const std::vector<double>& numerators, const std::vector<double>& denominators) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < numerators.size() && i < denominators.size(); ++i)
+        ratios.push_back(numerators[i] / denominators[i]);
+    return ratios;
+}
+
 std::string Format(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);

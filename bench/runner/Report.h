@@ -6,6 +6,8 @@
 namespace qx::bench {
 
 double Median(std::vector<double> values);
+// The element-wise quotients of two series of paired samples.
+std::vector<double> Ratios(const std::vector<double>& numerators, const std::vector<double>& denominators);
 
 // printf into a string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

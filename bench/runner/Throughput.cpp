@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <stdexcept>
-#include <unistd.h>
 #include <vector>
 
+#include "BigFile.h"
 #include "ChildProcess.h"
 
 namespace qx::bench {
 
 namespace {
 
-constexpr std::uintmax_t MiB = 1024 * 1024;
 // The component's whole footprint, binary and libraries included.
 constexpr double MemoryGoalMiB = 8;
 // Peak memory counts as the same for both sizes within this.
@@ -25,52 +22,10 @@ struct Side {
     long peakRssKiB = 0;
 };
 
-// A file of holes: the server sends zeros from the page cache, so that the
-// disk is only written, never read.
-std::filesystem::path MakeSparseFile(const std::filesystem::path& file, std::uintmax_t size) {
-    std::ofstream{file};
-    std::filesystem::resize_file(file, size);
-    return file;
-}
-
-// The first reader of a file fills the page cache; no side of the comparison
-// should pay for that.
-void WarmPageCache(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<char> buffer(1024 * 1024);
-    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()))) {
-    }
-}
-
-// One download, checked for its size; the file is deleted and the disk
-// flushed before the next one, so that each starts from the same state.
-ChildUsage Fetch(const std::vector<std::string>& command, const std::filesystem::path& output,
-                 std::uintmax_t size) {
-    ChildUsage usage = RunChild(command);
-    const bool complete =
-        usage.exitCode == 0 && std::filesystem::exists(output) && std::filesystem::file_size(output) == size;
-    std::filesystem::remove(output);
-    ::sync();
-    if (!complete)
-        throw std::runtime_error(command.front() + " did not fetch the whole file");
-    return usage;
-}
-
 void Record(Side& side, const ChildUsage& usage) {
     side.wall.push_back(usage.wallSeconds);
     side.cpu.push_back(usage.cpuSeconds);
     side.peakRssKiB = std::max(side.peakRssKiB, usage.peakRssKiB);
-}
-
-std::vector<double> Ratios(const std::vector<double>& numerators, const std::vector<double>& denominators) {
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < numerators.size(); ++i)
-        ratios.push_back(numerators[i] / denominators[i]);
-    return ratios;
-}
-
-double MiBps(std::uintmax_t size, double seconds) {
-    return static_cast<double>(size) / MiB / seconds;
 }
 
 std::string Mebibytes(long kib) {
@@ -86,18 +41,18 @@ long MeasureSize(const ThroughputSetup& setup, const LoopbackServer& server, std
     const std::filesystem::path ourFile = setup.outputDir / ("qx-" + name);
     const std::filesystem::path curlFile = setup.outputDir / ("curl-" + name);
     const std::vector<std::string> ours = {setup.downloadProgram, url, ourFile.string()};
-    const std::vector<std::string> curl = {"curl", "-s", "-o", curlFile.string(), url};
+    const std::vector<std::string> curl = CurlCommand(url, curlFile);
 
     WarmPageCache(source);
     Side component;
     Side reference;
     for (int round = 0; round < setup.rounds; ++round) {
         if (round % 2 == 0) {
-            Record(component, Fetch(ours, ourFile, size));
-            Record(reference, Fetch(curl, curlFile, size));
+            Record(component, FetchChecked(ours, ourFile, size));
+            Record(reference, FetchChecked(curl, curlFile, size));
         } else {
-            Record(reference, Fetch(curl, curlFile, size));
-            Record(component, Fetch(ours, ourFile, size));
+            Record(reference, FetchChecked(curl, curlFile, size));
+            Record(component, FetchChecked(ours, ourFile, size));
         }
     }
     std::filesystem::remove(source);

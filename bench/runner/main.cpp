@@ -15,13 +15,15 @@
 #include "ParsingRates.h"
 #include "Report.h"
 #include "Throughput.h"
+#include "WineRows.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: qx_bench --server QX_TEST_SERVER --download QX_BENCH_DOWNLOAD\n"
     "                --instructions QX_BENCH_INSTRUCTIONS --parsing QX_BENCH_PARSING --work DIR\n"
-    "                [--rounds N] [--parts throughput,instructions,parsing]\n";
+    "                [--wine-bench QX_BENCH_WINE_EXE] [--rounds N]\n"
+    "                [--parts throughput,instructions,parsing,wine]\n";
 
 std::string CpuModel() {
     std::ifstream cpuinfo("/proc/cpuinfo");
@@ -44,7 +46,7 @@ void PrintHeading() {
 
 std::map<std::string, std::string> ParseOptions(int argc, char** argv) {
     std::map<std::string, std::string> options = {{"--rounds", "5"},
-                                                  {"--parts", "throughput,instructions,parsing"}};
+                                                  {"--parts", "throughput,instructions,parsing,wine"}};
     for (int i = 1; i + 1 < argc; i += 2)
         options[argv[i]] = argv[i + 1];
     for (const char* required : {"--server", "--download", "--instructions", "--parsing", "--work"}) {
@@ -71,9 +73,14 @@ int main(int argc, char** argv) {
         };
 
         Report report;
-        if (wanted("throughput")) {
+        if (wanted("throughput") || wanted("wine")) {
             const LoopbackServer server(options.at("--server"), root, work / "port");
-            MeasureThroughput({options.at("--download"), root, work, rounds}, server, report);
+            if (wanted("throughput"))
+                MeasureThroughput({options.at("--download"), root, work, rounds}, server, report);
+            if (wanted("wine") && options.count("--wine-bench") == 0)
+                report.Skipped("Wine rows", "no --wine-bench program given");
+            else if (wanted("wine"))
+                MeasureWine({options.at("--wine-bench"), root, work, rounds}, server, report);
         }
         if (wanted("instructions"))
             MeasureInstructionCost(options.at("--instructions"), 2 * rounds + 1, report);
