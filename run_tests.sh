@@ -5,6 +5,7 @@ source "$(dirname "$0")/tools/setup.sh"
 cd "$QX_ROOT"
 
 qx_ensure_packages "${QX_BUILD_PACKAGES[@]}" "${QX_WINE_PACKAGES[@]}"
+qx_ensure_japanese_locale
 export LANG=ja_JP.UTF-8
 qx_ensure_display
 qx_ensure_wine_prefix

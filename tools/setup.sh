@@ -26,7 +26,30 @@ qx_ensure_packages() {
 }
 
 QX_BUILD_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-x86-64)
-QX_WINE_PACKAGES=(wine wine64 xvfb fonts-ipafont-gothic x11-utils imagemagick)
+QX_WINE_PACKAGES=(wine wine64 xvfb fonts-ipafont-gothic x11-utils imagemagick locales)
+
+# Processes to end when the calling script exits, each by its pid.
+QX_PIDS_TO_KILL=()
+qx_kill_at_exit() {
+    QX_PIDS_TO_KILL+=("$1")
+    trap qx_kill_started_processes EXIT
+}
+qx_kill_started_processes() {
+    local pid
+    for pid in "${QX_PIDS_TO_KILL[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+}
+
+# Wine takes its ANSI code page from the Unix locale: LANG=ja_JP.UTF-8 gives
+# code page 932 only when that locale exists; otherwise Wine falls back to
+# English and code page 1252. A fresh Debian has the locale data but no
+# compiled Japanese locale.
+qx_ensure_japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+    echo "Compiling the ja_JP.UTF-8 locale"
+    qx_as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
 
 # A prefix of our own, made once; wineboot takes about ten seconds.
 qx_ensure_wine_prefix() {
@@ -37,17 +60,19 @@ qx_ensure_wine_prefix() {
     fi
 }
 
+qx_display_usable() {
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
+
 # Starts Xvfb on a free display when there is none; it is ended by its pid
-# when the calling script exits.
+# when the calling script exits. The search for a free display number starts
+# at QX_XVFB_FIRST_DISPLAY (default 90).
 qx_ensure_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-        return 0
-    fi
-    local n=90
+    qx_display_usable && return 0
+    local n="${QX_XVFB_FIRST_DISPLAY:-90}"
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    QX_XVFB_PID=$!
-    trap 'kill "$QX_XVFB_PID" 2>/dev/null || true' EXIT
+    qx_kill_at_exit $!
     export DISPLAY=":$n"
     local i
     for i in $(seq 1 50); do

@@ -30,4 +30,8 @@ constexpr std::size_t Cp932CharSize(std::string_view text, std::size_t position)
                : 1;
 }
 
+// The longest start of `text` with at most `maxBytes` bytes that does not end
+// between the two bytes of a double-byte character.
+std::string_view Cp932Prefix(std::string_view text, std::size_t maxBytes);
+
 } // namespace qx

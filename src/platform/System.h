@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace qx {
@@ -47,5 +48,11 @@ public:
     // The executable's full path.
     virtual std::string ExecutablePath() = 0;
 };
+
+class Application;
+
+// The system services of the build platform. Programs started through the
+// shell are owned by the application's main window.
+std::unique_ptr<System> CreateSystem(Application& application);
 
 } // namespace qx

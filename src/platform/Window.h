@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace qx {
@@ -44,6 +46,51 @@ public:
 
 protected:
     virtual void ApplyProgressMax(std::int32_t max) = 0;
+};
+
+class Application;
+
+// What the window reports to its owner: an attempt to close (the close button,
+// the system menu, Alt+F4, a shut-down or log-off request), the close itself,
+// and a click on Button3.
+struct FormEvents {
+    std::function<void(bool& canClose)> CloseQuery;
+    std::function<void()> Close;
+    std::function<void()> CancelClick;
+};
+
+// `Form1` on the build platform: a fixed-size top-level window with the
+// controls of the stored layout, created hidden, and the application's main
+// window from its creation on.
+class Form final : public Window {
+public:
+    explicit Form(Application& application);
+    ~Form() override;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    void SetEvents(FormEvents events);
+    // As the close button: the close query, and when it allows, the close
+    // event and the window's destruction.
+    void Close();
+
+    void SetCaption(const std::string& caption) override;
+    void ShowForm() override;
+    void SetUrlText(const std::string& text) override;
+    void ClearStatusLog() override;
+    void AppendStatusLine(const std::string& line) override;
+    void AppendErrorLine(const std::string& line) override;
+    BoxAnswer ShowMessageBox(BoxStyle style, const std::string& text) override;
+    void ProcessMessages() override;
+    void SetProgressPosition(std::int32_t position) override;
+    void SetReceivedSizeText(const std::string& text) override;
+
+protected:
+    void ApplyProgressMax(std::int32_t max) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace qx
