@@ -11,6 +11,16 @@ namespace qx::bench {
 
 constexpr std::uintmax_t MiB = 1024 * 1024;
 
+// A program that fetches big files from the loopback server, and where.
+struct TransferSetup {
+    std::string program;
+    // Served by the server; the big files are made here and deleted afterwards.
+    std::filesystem::path serverRoot;
+    // Where the downloads land.
+    std::filesystem::path outputDir;
+    int rounds = 5;
+};
+
 inline double MiBps(std::uintmax_t size, double seconds) {
     return static_cast<double>(size) / MiB / seconds;
 }

@@ -33,14 +33,14 @@ std::string Mebibytes(long kib) {
 }
 
 // Returns the component's peak memory at this size.
-long MeasureSize(const ThroughputSetup& setup, const LoopbackServer& server, std::uintmax_t size,
+long MeasureSize(const TransferSetup& setup, const LoopbackServer& server, std::uintmax_t size,
                  Report& report) {
     const std::string name = std::to_string(size / MiB) + "M.bin";
     const std::filesystem::path source = MakeSparseFile(setup.serverRoot / name, size);
     const std::string url = server.Url("/" + name);
     const std::filesystem::path ourFile = setup.outputDir / ("qx-" + name);
     const std::filesystem::path curlFile = setup.outputDir / ("curl-" + name);
-    const std::vector<std::string> ours = {setup.downloadProgram, url, ourFile.string()};
+    const std::vector<std::string> ours = {setup.program, url, ourFile.string()};
     const std::vector<std::string> curl = CurlCommand(url, curlFile);
 
     WarmPageCache(source);
@@ -80,7 +80,7 @@ long MeasureSize(const ThroughputSetup& setup, const LoopbackServer& server, std
 
 } // namespace
 
-void MeasureThroughput(const ThroughputSetup& setup, const LoopbackServer& server, Report& report) {
+void MeasureThroughput(const TransferSetup& setup, const LoopbackServer& server, Report& report) {
     const long smallPeak = MeasureSize(setup, server, 512 * MiB, report);
     const long bigPeak = MeasureSize(setup, server, 1024 * MiB, report);
     const long growth = bigPeak - smallPeak;
