@@ -4,9 +4,10 @@
 # runs the updater under Wine with LANG=ja_JP.UTF-8.
 #
 # With a usable X display the updater is the real interactive program: answer
-# its boxes yourself. Without one it runs under Xvfb, and qxdemo_driver.exe
-# answers each box Yes (or OK), prints both logs and reports the window's
-# rectangle while a download is half done, for a screenshot
+# its boxes yourself. Without one it runs under Xvfb and the window driver of
+# the end-to-end tests, qx_window_driver.exe, plays the user through its line
+# protocol (tests/driver/README.md): each box is answered Yes (or OK), both
+# logs are printed, and a screenshot is taken while a download is half done
 # (build/demo/screenshot.png).
 #
 # Exits 0 when the demo update completed: both files replaced, the new update
@@ -22,6 +23,146 @@ cd "$QX_ROOT"
 demo="$QX_ROOT/build/demo"
 old_key="demo-1"
 new_key="demo-2"
+
+# The line protocol of qx_window_driver.exe: arguments and report values are
+# bytes (texts in code page 932) with every byte outside 0x21..0x7E, and the
+# backslash, written \xNN.
+driver_escape() {
+    local LC_ALL=C
+    local text=$1 escaped='' char i
+    for ((i = 0; i < ${#text}; i++)); do
+        char=${text:i:1}
+        case $char in
+        [!!-~] | \\) printf -v char '\\x%02X' "'$char" ;;
+        esac
+        escaped+=$char
+    done
+    printf '%s' "$escaped"
+}
+
+# The value of field NAME of report LINE, unescaped; fails when it has none.
+# Values hold no blank, so " NAME=" can only start a field.
+report_field() {
+    local name=$1 line=" $2"
+    [[ $line == *" $name="* ]] || return 1
+    local value=${line#*" $name="}
+    printf '%b' "${value%% *}"
+}
+
+# A text of the window as UTF-8 for the terminal, without carriage returns.
+shown_text() {
+    iconv -f CP932 -t UTF-8 | tr -d '\r'
+}
+
+# Sends one command to the driver and leaves its report lines (those before
+# "end") in `reply`; fails when the driver does not answer within a minute or
+# reports an error.
+driver() {
+    printf '%s\n' "$*" >&"$to_driver"
+    reply=()
+    local line
+    while IFS= read -r -t 60 line <&"$from_driver"; do
+        if [ "$line" = end ]; then
+            [[ ${reply[0]:-} != error* ]] && return 0
+            echo "The window driver refused '$1': $(report_field message "${reply[0]}")" >&2
+            return 1
+        fi
+        reply+=("$line")
+    done
+    echo "The window driver did not answer '$1'" >&2
+    return 1
+}
+
+# Keeps both logs of the window: its two multi-line edit boxes, the status
+# log above the error log.
+read_logs() {
+    driver window || return 0
+    local line logs=()
+    for line in "${reply[@]}"; do
+        [[ $line == control* && ,$(report_field flags "$line"), == *,multiline,* ]] &&
+            logs+=("$(report_field text "$line" | shown_text)")
+    done
+    [ "${#logs[@]}" -eq 2 ] || return 0
+    status_log=${logs[0]}
+    error_log=${logs[1]}
+}
+
+# A download is half done: the bar stands at half its range or more, but not
+# at its end.
+download_half_done() {
+    driver progress || return 1
+    local pos max
+    pos=$(report_field pos "${reply[0]}") && max=$(report_field max "${reply[0]}") || return 1
+    [ "$max" -gt 0 ] && [ $((pos * 2)) -ge "$max" ] && [ "$pos" -lt "$max" ]
+}
+
+take_screenshot() {
+    driver window || return 0
+    local frame=${reply[0]} left top width height
+    left=$(report_field left "$frame") && top=$(report_field top "$frame") &&
+        width=$(report_field width "$frame") && height=$(report_field height "$frame") || return 0
+    if import -window root -crop "${width}x${height}+${left}+${top}" +repage "$demo/screenshot.png"; then
+        echo "Screenshot of the window in mid-update: $demo/screenshot.png"
+    fi
+}
+
+# Answers the box of report BOX: Yes where it has one, OK otherwise.
+answer_box() {
+    local box=$1 answer=ok
+    [[ ,$(report_field buttons "$box"), == *,yes,* ]] && answer=yes
+    echo "box: $(report_field text "$box" | shown_text | tr '\n' ' ') -> $answer"
+    driver answer "$answer" 10000
+}
+
+print_logs() {
+    printf -- '--- status log ---\n%s\n--- error log ---\n%s\n' "$status_log" "$error_log"
+}
+
+# The headless user: until the updater ends (within two minutes) answers each
+# box, reading both logs before, since the updater writes its last lines just
+# before its last box and its window is gone once it has ended; takes one
+# screenshot in mid-download; then prints both logs.
+play_the_user() {
+    local image title driver_pid
+    image=$(printf '%s' "Z:${demo//\//\\}\\install\\qxntupd.exe" | iconv -f UTF-8 -t CP932)
+    title=$(sed -n 's/.*kAppTitle\[\] = "\(.*\)";/\1/p' src/updater/Texts.h)
+    coproc DRIVER { exec wine build/windows/tests/driver/qx_window_driver.exe 2>"$demo/driver.err"; }
+    driver_pid=$DRIVER_PID
+    qx_kill_at_exit "$driver_pid"
+    # Copies that stay open should the driver end before the loop does.
+    exec {from_driver}<&"${DRIVER[0]}" {to_driver}>&"${DRIVER[1]}"
+    status_log='' error_log=''
+    driver attach "$(driver_escape "$image")" "$(driver_escape "$title")" 60000 || return 0
+    local deadline=$((SECONDS + 120)) screenshot_taken=false
+    while :; do
+        driver box 20 || break
+        if [[ ${reply[0]} == "box "* ]]; then
+            local box=${reply[0]}
+            read_logs
+            answer_box "$box" || break
+            continue
+        fi
+        driver ended 0 || break
+        if [ "$(report_field ended "${reply[0]}")" = 1 ]; then
+            echo "The updater ended with exit code $(report_field code "${reply[0]}")."
+            break
+        fi
+        if ! $screenshot_taken && download_half_done; then
+            take_screenshot
+            screenshot_taken=true
+        fi
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            echo "The updater did not end within two minutes; closing its window." >&2
+            read_logs
+            driver close 5000 || true
+            break
+        fi
+    done
+    print_logs
+    driver quit || true
+    exec {from_driver}<&- {to_driver}>&-
+    wait "$driver_pid" || echo "The window driver failed: $(cat "$demo/driver.err")" >&2
+}
 
 qx_ensure_packages "${QX_BUILD_PACKAGES[@]}" "${QX_WINE_PACKAGES[@]}"
 qx_ensure_japanese_locale
@@ -86,22 +227,9 @@ qx_kill_at_exit "$updater_pid"
 if $interactive; then
     echo "The updater is running on $DISPLAY; answer its boxes and close its window."
 else
-    windows_path="Z:${demo//\//\\}\\install\\qxntupd.exe"
-    coproc DRIVER { exec wine build/windows/demo/programs/qxdemo_driver.exe "$windows_path" 2>"$demo/driver.err"; }
-    driver_pid=$DRIVER_PID
-    qx_kill_at_exit "$driver_pid"
-    while IFS= read -r line <&"${DRIVER[0]}"; do
-        case "$line" in
-        "midupdate "*)
-            read -r left top width height <<<"${line#midupdate }"
-            if import -window root -crop "${width}x${height}+${left}+${top}" +repage "$demo/screenshot.png"; then
-                echo "Screenshot of the window in mid-update: $demo/screenshot.png"
-            fi
-            ;;
-        *) printf '%s\n' "$line" ;;
-        esac
-    done
-    wait "$driver_pid" || echo "The driver failed: $(cat "$demo/driver.err")"
+    play_the_user
+    # Ended already, unless the user's part failed.
+    kill "$updater_pid" 2>/dev/null || true
 fi
 wait "$updater_pid" || true
 
